@@ -6,6 +6,7 @@
 
 #include "PlatformExport.h"
 #include "db/DataSet.h"
+#include "db/Database.h"
 
 #include <QPointer>
 #include <QStringList>

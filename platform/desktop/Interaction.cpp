@@ -1,5 +1,7 @@
 #include "Interaction.h"
 
+#include "ErrorForm.h"
+
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -79,10 +81,11 @@ Answer QtInteraction::ask(QWidget* parent, const QString& caption, const QString
 }
 
 void QtInteraction::showError(QWidget* parent, const ErrorReport& report) {
-    QMessageBox box(QMessageBox::Critical, report.caption, report.text, QMessageBox::Ok, parent);
-    if (!report.details.isEmpty())
-        box.setDetailedText(report.details);
-    box.exec();
+    // The error window has no owner of its own: it stays on top of whatever is active.
+    TErrorForm form(parent);
+    form.setWindowTitle(report.caption);
+    form.setTexts(report.text, report.details);
+    form.exec();
 }
 
 QString QtInteraction::chooseOpenFile(QWidget* parent, const QString& caption, const QString& dir,

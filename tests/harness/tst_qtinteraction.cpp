@@ -5,6 +5,8 @@
 #include "ScriptedInteraction.h"
 #include "TestMain.h"
 
+#include "desktop/ErrorForm.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -138,20 +140,25 @@ void TestQtInteraction::askAnswers() {
 }
 
 void TestQtInteraction::errorShowsDetails() {
-    QString details;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString caption, shown, detailsShown;
+    bool detailsEnabled = false;
     onNextModal(this, [&](QWidget* window) {
-        auto* box = qobject_cast<QMessageBox*>(window);
-        QVERIFY(box);
-        details = box->detailedText();
-        icon = box->icon();
-        box->button(QMessageBox::Ok)->click();
+        auto* form = qobject_cast<TErrorForm*>(window);
+        QVERIFY(form);
+        caption = form->windowTitle();
+        shown = form->shownText();
+        detailsEnabled = form->detailsButton()->isEnabled();
+        form->detailsButton()->click();
+        detailsShown = form->shownText();
+        form->okButton()->click();
     });
     QtInteraction service;
     service.showError(nullptr,
-                      {QStringLiteral("Error"), QStringLiteral("Cannot save"), QStringLiteral("disk full")});
-    QCOMPARE(details, QStringLiteral("disk full"));
-    QCOMPARE(icon, QMessageBox::Critical);
+                      {QStringLiteral("Archive"), QStringLiteral("Cannot save"), QStringLiteral("disk full")});
+    QCOMPARE(caption, QStringLiteral("Archive"));
+    QCOMPARE(shown, QStringLiteral("Cannot save"));
+    QVERIFY(detailsEnabled);
+    QCOMPARE(detailsShown, QStringLiteral("disk full"));
 }
 
 void TestQtInteraction::chooserCancelled() {
