@@ -88,6 +88,10 @@ void QtInteraction::showError(QWidget* parent, const ErrorReport& report) {
     form.exec();
 }
 
+int QtInteraction::execDialog(QDialog* dialog) {
+    return dialog->exec();
+}
+
 QString QtInteraction::chooseOpenFile(QWidget* parent, const QString& caption, const QString& dir,
                                       const QString& filter) {
     return QFileDialog::getOpenFileName(parent, caption, dir, filter);

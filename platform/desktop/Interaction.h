@@ -13,6 +13,7 @@
 
 #include <memory>
 
+class QDialog;
 class QWidget;
 
 namespace platform {
@@ -54,6 +55,10 @@ public:
                                    const QString& filter) = 0;
     virtual QString chooseFolder(QWidget* parent, const QString& caption, const QString& dir) = 0;
 
+    // Shows one of the program's own dialogs modally and returns its result
+    // (QDialog::Accepted or Rejected). Tests answer it by filling the dialog in.
+    virtual int execDialog(QDialog* dialog) = 0;
+
     // Opens a file or folder with the desktop's default application.
     virtual bool openPath(const QString& path) = 0;
     // Starts a program and waits for it to end while the user interface keeps
@@ -79,6 +84,7 @@ public:
     QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& dir,
                            const QString& filter) override;
     QString chooseFolder(QWidget* parent, const QString& caption, const QString& dir) override;
+    int execDialog(QDialog* dialog) override;
     bool openPath(const QString& path) override;
     ProgramResult runProgram(const QString& program, const QStringList& arguments,
                              const QString& workingDir) override;

@@ -1,5 +1,7 @@
 #include "ScriptedInteraction.h"
 
+#include <QDialog>
+
 #include "HarnessFailure.h"
 
 #include <QTest>
@@ -98,6 +100,8 @@ QString ScriptedInteraction::kindName(Kind kind) {
         return QStringLiteral("openPath");
     case Kind::RunProgram:
         return QStringLiteral("runProgram");
+    case Kind::Dialog:
+        return QStringLiteral("dialog");
     }
     return {};
 }
@@ -161,6 +165,12 @@ ScriptedInteraction& ScriptedInteraction::expectOpenPath(bool opened) {
 ScriptedInteraction& ScriptedInteraction::expectRunProgram(const ProgramResult& result) {
     Scripted answer = scripted(Kind::RunProgram);
     answer.program = result;
+    return push(answer);
+}
+
+ScriptedInteraction& ScriptedInteraction::expectDialog(DialogHandler handler) {
+    Scripted answer = scripted(Kind::Dialog);
+    answer.dialog = std::move(handler);
     return push(answer);
 }
 
@@ -310,6 +320,15 @@ QString ScriptedInteraction::chooseFolder(QWidget* parent, const QString& captio
     call.dir = dir;
     const auto answer = take(std::move(call));
     return answer ? answer->path : QString();
+}
+
+int ScriptedInteraction::execDialog(QDialog* dialog) {
+    Call call = makeCall(Kind::Dialog, nullptr, dialog->windowTitle());
+    call.text = dialog->metaObject()->className();
+    const auto answer = take(std::move(call));
+    if (!answer || !answer->dialog)
+        return QDialog::Rejected;
+    return answer->dialog(*dialog);
 }
 
 bool ScriptedInteraction::openPath(const QString& path) {

@@ -26,12 +26,28 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 class ScriptedInteraction : public platform::IInteraction {
 public:
-    enum class Kind { Message, Confirm, Ask, Error, OpenFile, SaveFile, Folder, OpenPath, RunProgram };
+    enum class Kind {
+        Message,
+        Confirm,
+        Ask,
+        Error,
+        OpenFile,
+        SaveFile,
+        Folder,
+        OpenPath,
+        RunProgram,
+        Dialog
+    };
+
+    // Plays the user in one of the program's dialogs: fills it in and returns
+    // the dialog's result (QDialog::Accepted or QDialog::Rejected).
+    using DialogHandler = std::function<int(QDialog&)>;
 
     // One call to the service, as it was made.
     struct Call {
@@ -70,6 +86,7 @@ public:
     ScriptedInteraction& expectFolder(const QString& path);
     ScriptedInteraction& expectOpenPath(bool opened = true);
     ScriptedInteraction& expectRunProgram(const platform::ProgramResult& result);
+    ScriptedInteraction& expectDialog(DialogHandler handler);
 
     // Every call made, scripted or not, oldest first.
     const QList<Call>& calls() const { return m_calls; }
@@ -93,6 +110,7 @@ public:
     QString chooseSaveFile(QWidget* parent, const QString& caption, const QString& dir,
                            const QString& filter) override;
     QString chooseFolder(QWidget* parent, const QString& caption, const QString& dir) override;
+    int execDialog(QDialog* dialog) override;
     bool openPath(const QString& path) override;
     platform::ProgramResult runProgram(const QString& program, const QStringList& arguments,
                                        const QString& workingDir) override;
@@ -105,6 +123,7 @@ private:
         platform::Answer answer = platform::Answer::Cancel;
         QString path;
         platform::ProgramResult program;
+        DialogHandler dialog;
         QByteArray owner;
     };
 
