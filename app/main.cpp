@@ -1,29 +1,27 @@
-#include "app/StartupCheck.h"
+#include "app/ArchiveApplication.h"
+#include "app/ArchiveCore.h"
+#include "ui/main/MainForm.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
+#include <QLocale>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Archive"));
     QApplication::setApplicationName(QStringLiteral("Archive"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Архив"));
+    // Dates and numbers follow the Russian conventions the archive's clerks
+    // work with, whatever the machine's own locale.
+    if (QLocale::system().language() == QLocale::C)
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 
-    const archive::StartupCheck check = archive::checkStartup(QApplication::applicationFilePath());
+    TArchiveCore::Instance();
+    TArchiveApplication::Instance();
 
-    // The archive's windows come with the start-up sequence; until then the
-    // program says what it has found and what is still missing.
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Архив"));
-    auto* label = new QLabel(&window);
-    label->setMargin(24);
-    label->setWordWrap(true);
-    if (check.ok())
-        label->setText(QStringLiteral("Файл конфигурации: %1\nБазы данных найдены.").arg(check.configFile));
-    else
-        label->setText(QStringLiteral("Архив ещё не готов к работе:\n\n") + check.missing.join(u'\n'));
-    window.setCentralWidget(label);
-    window.resize(640, 240);
-    window.show();
+    TMainForm window;
+    const int exitCode = window.Startup();
+    if (exitCode >= 0)
+        return exitCode;
+    window.showMaximized();
     return app.exec();
 }

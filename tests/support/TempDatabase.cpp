@@ -9,14 +9,32 @@ using namespace platform::db;
 
 TempDatabase::TempDatabase(const QString& fileName)
     : m_dir(QDir::tempPath() + QStringLiteral("/archive-test-XXXXXX")) {
+    create(fileName);
+}
+
+TempDatabase::TempDatabase(const QString& fileName, const QString& server)
+    : m_dir(QDir::tempPath() + QStringLiteral("/archive-test-XXXXXX"))
+    , m_server(server) {
+    create(fileName);
+}
+
+QString TempDatabase::testServer() {
+    return qEnvironmentVariable("ARCHIVE_TEST_SERVER");
+}
+
+void TempDatabase::create(const QString& fileName) {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("cannot create a temporary folder: ") + m_dir.errorString();
         return;
     }
     m_path = QDir(m_dir.path()).filePath(fileName);
     CreateParams params;
-    params.database = m_path;
+    params.database = path();
     params.forcedWrites = false;
+    // The program's own account owns the database, as on a real archive.
+    params.user = QStringLiteral("ARCHOP");
+    if (!m_server.isEmpty())
+        params.password = QStringLiteral("fadqeo");
     try {
         m_attachment = FbAttachment::create(params);
     } catch (const DatabaseError& e) {
@@ -37,7 +55,10 @@ TempDatabase::~TempDatabase() {
 
 ConnectParams TempDatabase::connectParams() const {
     ConnectParams p;
-    p.database = m_path;
+    p.database = path();
+    p.user = QStringLiteral("ARCHOP");
+    if (!m_server.isEmpty())
+        p.password = QStringLiteral("fadqeo");
     return p;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// A fresh embedded Firebird database in a temporary folder, created through
+// A fresh embedded Firebird database in a temporary folder, owned by the
+// program's account ARCHOP and created through
 // the client library (default character set WIN1251, connection character set
 // UTF8, dialect 3) and dropped when the object goes.
 
@@ -16,6 +17,12 @@ class TempDatabase {
 public:
     // Creates the database; `fileName` is its name inside the temporary folder.
     explicit TempDatabase(const QString& fileName = QStringLiteral("test.fdb"));
+    // The same on a Firebird server ("host"), under the program's account.
+    TempDatabase(const QString& fileName, const QString& server);
+
+    // The server the tests may use (the environment variable
+    // ARCHIVE_TEST_SERVER), or empty when none runs.
+    static QString testServer();
     ~TempDatabase();
     TempDatabase(const TempDatabase&) = delete;
     TempDatabase& operator=(const TempDatabase&) = delete;
@@ -24,7 +31,8 @@ public:
     bool isValid() const { return m_attachment != nullptr; }
     const QString& errorString() const { return m_error; }
 
-    QString path() const { return m_path; }
+    // The database as a connection names it: the file, or "host:file".
+    QString path() const { return m_server.isEmpty() ? m_path : m_server + u':' + m_path; }
     QString folder() const { return m_dir.path(); }
     platform::db::ConnectParams connectParams() const;
     platform::db::FbAttachment& attachment() { return *m_attachment; }
@@ -42,7 +50,10 @@ public:
     void detach();
 
 private:
+    void create(const QString& fileName);
+
     QTemporaryDir m_dir;
+    QString m_server;
     QString m_path;
     QString m_error;
     std::unique_ptr<platform::db::FbAttachment> m_attachment;
