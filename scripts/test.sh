@@ -11,7 +11,8 @@ build=${ARCHIVE_BUILD_DIR:-$root/build}
 "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
 
-if [[ $(id -u) -eq 0 && -x /usr/sbin/firebird ]] && ! pgrep -x firebird >/dev/null; then
+server_running() { (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; }
+if [[ $(id -u) -eq 0 && -x /usr/sbin/firebird ]] && ! server_running; then
   pidfile=$(mktemp)
   trap '"$root/scripts/test-server.sh" stop "$pidfile"' EXIT
   if "$root/scripts/test-server.sh" start "$pidfile"; then
