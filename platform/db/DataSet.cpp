@@ -384,6 +384,9 @@ void DataSet::beginInsert(int at) {
         notify(DataEvent::StateChanged);
         throw;
     }
+    // Values given by onNewRecord are defaults, not edits: a record nobody
+    // typed into is dropped, not posted, when the cursor moves away.
+    m_modified = false;
     recalcBuffer();
     notify(DataEvent::StateChanged);
     notify(DataEvent::Scrolled);
@@ -735,7 +738,8 @@ void DataSet::gotoBookmark(Bookmark bookmark) {
 // ---------------------------------------------------------------- controls
 
 void DataSet::disableControls() {
-    ++m_disableCount;
+    if (m_disableCount++ == 0)
+        m_stateWhenDisabled = m_state;
 }
 
 void DataSet::enableControls() {
@@ -743,6 +747,9 @@ void DataSet::enableControls() {
         return;
     if (--m_disableCount == 0 && m_changedWhileDisabled) {
         m_changedWhileDisabled = false;
+        // Controls that follow the state (navigators) hear of a new one as well.
+        if (m_state != m_stateWhenDisabled)
+            notify(DataEvent::StateChanged);
         notify(DataEvent::DataSetChanged);
     }
 }

@@ -218,6 +218,7 @@ private:
     Bookmark m_nextId = 1;
     int m_disableCount = 0;
     bool m_changedWhileDisabled = false;
+    DataSetState m_stateWhenDisabled = DataSetState::Inactive;
     // Edit and insert buffer: one value per column, and calculated values.
     QVector<QVariant> m_buffer;
     QVector<bool> m_bufferModified;

@@ -300,7 +300,9 @@ QVector<QStringList> FbAttachment::selectText(const QString& sql) {
         const bool isText = type == SQL_TEXT || type == SQL_VARYING;
         builder->setType(&st, i, SQL_VARYING + 1);
         builder->setCharSet(&st, i, 4 /* UTF8 */);
-        builder->setLength(&st, i, std::max(isText ? length : 0u, 64u));
+        // Lengths of UTF8 text are in bytes, four a character: room for 64
+        // characters (a BIGINT, a NUMERIC(18,4), a timestamp) and more.
+        builder->setLength(&st, i, std::max(isText ? length : 0u, 64u * 4u));
         st.ok();
     }
     fb::Ref<IMessageMetadata> out(builder->getMetadata(&st));

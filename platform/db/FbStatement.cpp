@@ -172,8 +172,9 @@ QByteArray FbStatement::bindInput(ITransaction* transaction, const QVector<QVari
         const QVariant v = i < params.size() ? params[i] : QVariant();
         if (v.isNull())
             continue;
+        // A text blob stays a blob, so that its text may be of any length.
         FieldType target = c.type;
-        if (target == FieldType::Unknown || target == FieldType::Memo)
+        if (target == FieldType::Unknown)
             target = FieldType::String;
         values[i] = convertValue(v, target, c.scale);
         if (target == FieldType::String || target == FieldType::FixedChar) {
@@ -181,7 +182,7 @@ QByteArray FbStatement::bindInput(ITransaction* transaction, const QVector<QVari
             if (texts[i].size() > 32765)
                 throw DataSetError(QStringLiteral("Текст параметра длиннее 32765 байт"));
             builder->setType(&st, unsigned(i), SQL_VARYING + 1);
-            if (c.type == FieldType::Unknown || c.type == FieldType::Memo)
+            if (c.type == FieldType::Unknown)
                 builder->setCharSet(&st, unsigned(i), 4);
             builder->setLength(
                 &st, unsigned(i),

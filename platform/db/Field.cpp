@@ -252,10 +252,18 @@ QVariant convertValue(const QVariant& value, FieldType type, int scale) {
                 throw DataSetError(typeError(value, QStringLiteral("числом")));
         } else if (id == QMetaType::Double || id == QMetaType::Float) {
             const double x = value.toDouble() * double(pow10(scale));
+            if (!std::isfinite(x) || std::fabs(x) >= 9.2e18)
+                throw DataSetError(
+                    QStringLiteral("Значение %1 слишком велико для числового поля").arg(value.toDouble()));
             d = Decimal{qint64(std::llround(x)), scale};
         } else {
             d = Decimal{value.toLongLong(), 0};
         }
+        // More digits after the point must not overflow the 64-bit units.
+        if (scale > d.scale &&
+            std::llabs(d.units) > std::numeric_limits<qint64>::max() / pow10(scale - d.scale))
+            throw DataSetError(
+                QStringLiteral("Значение %1 слишком велико для числового поля").arg(d.toString()));
         return QVariant::fromValue(d.rescaled(scale));
     }
     case FieldType::Boolean: {

@@ -42,6 +42,10 @@ Query::Query(Database* database, QObject* parent)
 }
 
 Query::~Query() {
+    // A query going away closes without its events: their handlers may
+    // belong to objects that are already gone.
+    beforeClose = nullptr;
+    afterClose = nullptr;
     try {
         close();
     } catch (...) {
@@ -94,9 +98,17 @@ Param& Query::paramByName(const QString& name) {
 }
 
 QVector<QVariant> Query::paramValues() const {
+    // The positions hold the names as parsed (a quoted name without its
+    // quotes), so they are matched as they are, not read as SQL again.
     QVector<QVariant> values;
-    for (const QString& name : m_parsed.positions)
-        values << const_cast<Query*>(this)->findParam(name)->value();
+    for (const QString& name : m_parsed.positions) {
+        for (const auto& p : m_params) {
+            if (p->name() == name) {
+                values << p->value();
+                break;
+            }
+        }
+    }
     return values;
 }
 
