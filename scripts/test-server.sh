@@ -41,6 +41,8 @@ stop)
       kill -0 "$pid" 2>/dev/null || break
       sleep 0.1
     done
+    # A server that does not finish its shutdown in time is only a test server.
+    kill -9 "$pid" 2>/dev/null || true
     rm -f "$pidfile"
   fi
   ;;
