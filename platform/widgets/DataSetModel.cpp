@@ -346,7 +346,11 @@ void DataSetModel::fetchMore(const QModelIndex& parent) {
     if (parent.isValid() || !isActive())
         return;
     DataSet* ds = dataSet();
-    guard([&] { ds->fetchMore(m_batch); });
+    // Each request reads at least half as many rows again as are read
+    // already: the first screen costs one batch, and scrolling to the end of
+    // a long result takes a few dozen steps instead of one per batch.
+    const int count = std::max(m_batch, ds->rowCount() / 2);
+    guard([&] { ds->fetchMore(count); });
 }
 
 bool DataSetModel::submit() {

@@ -6,6 +6,7 @@
 // goes through the dataset: edit on the row, set the value, post on submit.
 
 #include "PlatformExport.h"
+#include "db/DataSource.h"
 
 #include <QAbstractTableModel>
 #include <QFont>
