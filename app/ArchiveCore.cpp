@@ -1,7 +1,9 @@
 #include "app/ArchiveCore.h"
 
+#include "app/DocumentStore.h"
 #include "data/DataMod.h"
 #include "db/Query.h"
+#include "desktop/Interaction.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -61,8 +63,21 @@ bool TArchiveCore::Connect() {
     return result == TDM::OpenOk;
 }
 
+namespace {
+
+// The PARAM numbers of the archive parameters, in the order of m_params.
+const int kArchiveParams[10] = {1, 2, 3, 4, 5, 6, 13, 14, 15, 16};
+
+} // namespace
+
+void TArchiveCore::SetArchiveParam(int param, const QString& value) {
+    for (int i = 0; i < 10; ++i)
+        if (kArchiveParams[i] == param)
+            m_params[i] = value;
+}
+
 void TArchiveCore::ReadArchiveParams() {
-    static const int params[10] = {1, 2, 3, 4, 5, 6, 13, 14, 15, 16};
+    const int* params = kArchiveParams;
     platform::db::Query q(m_dm->Base());
     q.setSql(QStringLiteral("SELECT * FROM DBPARAMS"));
     q.open();
@@ -111,4 +126,72 @@ QStringList TArchiveCore::DatabaseSections() const {
             sections << name;
     }
     return sections;
+}
+
+// ------------------------------------------------------------ document store
+
+QString TArchiveCore::GetDocumentRoot() const {
+    return StoreShare() + docstore::Separator() + StoreFolder() + docstore::Separator();
+}
+
+QString TArchiveCore::ProjectFolderPrefix(const QString& pkind, const QString& pkey) {
+    return docstore::ProjectFolderPrefix(pkind, pkey);
+}
+
+QString TArchiveCore::FindDraftFolder(int bkey, const QString& pkey, int invnum, const QString& pkind,
+                                      QString* errorText) const {
+    using namespace docstore;
+    const QString q(u'"');
+    auto fail = [&](const QString& text) {
+        if (errorText)
+            *errorText = text;
+        return QString();
+    };
+    if (errorText)
+        errorText->clear();
+
+    QString r = GetDocumentRoot();
+    const QString b = Pad3(bkey);
+    QString entry;
+    if (!FindEntryByKey(r, b, &entry))
+        return fail(QStringLiteral("Путь ") + q + r + b + u'*' + q + QStringLiteral(" не найден."));
+
+    r += entry + Separator();
+    const QString k = pkey.isEmpty() ? pkind : pkey + u'-' + pkind;
+    // An empty key would take whatever project folder comes first.
+    if (k.isEmpty() || (!FindEntryByPrefix(r, k + u'_', &entry) && !FindEntryByKey(r, k, &entry)))
+        return fail(QStringLiteral("Путь ") + q + r + k + u'*' + q + QStringLiteral(" не найден."));
+
+    r += entry + Separator() + DraftsFolder() + Separator();
+    const QString inv = Pad3(invnum);
+    const QString mask = QStringLiteral("*_") + inv + u'*';
+    if (!FindFirstMatch(r, mask, &entry, EntryKinds::Any,
+                        [&](const QString& name) { return HoldsKeyAfter(name, QStringLiteral("_"), inv); }))
+        return fail(QStringLiteral("Путь ") + q + r + mask + q + QStringLiteral(" не найден"));
+    return r + entry + Separator();
+}
+
+QString TArchiveCore::GetProtocolsPath(const QString& buildPrefix) const {
+    const QString root = GetDocumentRoot();
+    QString entry;
+    if (!docstore::FindEntryByKey(root, buildPrefix, &entry))
+        return root;
+    return root + entry + docstore::Separator() + ProtocolsFolder() + docstore::Separator();
+}
+
+bool TArchiveCore::OpenProtocolDocument(const QString& relativeName) const {
+    const QString root = GetDocumentRoot();
+    if (!docstore::IsSearchableFolder(root)) {
+        docstore::ShowMessage(QStringLiteral("Путь \"") + root + QStringLiteral("\" не найден."));
+        return false;
+    }
+    // The stored name was written with the other system's separator as often
+    // as not; it begins with a separator of its own.
+    QString name = relativeName;
+    name.replace(u'\\', u'/');
+    name = QDir::toNativeSeparators(name);
+    if (!name.startsWith(QDir::separator()))
+        name.prepend(QDir::separator());
+    platform::interaction().openPath(root + ProtocolsFolder() + name);
+    return true;
 }

@@ -86,6 +86,28 @@ public:
     // Configuration sections whose names begin with "DB" (the path dialog lists them).
     QStringList DatabaseSections() const;
 
+    // Sets one archive parameter by its PARAM number (1 to 6, 13 to 16);
+    // other numbers are ignored. ReadArchiveParams does this from DBPARAMS.
+    void SetArchiveParam(int param, const QString& value);
+
+    // ------------------------------------------------------ document store
+    // (names and searches: app/DocumentStore.h)
+
+    // StoreShare + separator + StoreFolder + separator.
+    QString GetDocumentRoot() const;
+    static QString ProjectFolderPrefix(const QString& pkind, const QString& pkey);
+    // The folder of a drawing set, with a separator at its end; empty when a
+    // step fails, and `errorText` (when given) then holds the message to show.
+    QString FindDraftFolder(int bkey, const QString& pkey, int invnum, const QString& pkind,
+                            QString* errorText = nullptr) const;
+    // The protocols folder of the build whose folder name begins with the key
+    // `buildPrefix` (Pad3 of BKEY), with a separator at its end; the root when
+    // there is no such build folder.
+    QString GetProtocolsPath(const QString& buildPrefix) const;
+    // Opens root + ProtocolsFolder + relativeName in the desktop. False (after
+    // a message) when the root is made of empty parameters.
+    bool OpenProtocolDocument(const QString& relativeName) const;
+
 private:
     TArchiveCore();
 
