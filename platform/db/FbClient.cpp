@@ -1,10 +1,13 @@
 #include "db/FbClient.h"
 
+#include "db/FbStatus.h"
+
 #include <firebird/Interface.h>
 
 #include <QFile>
 
 using namespace Firebird;
+using platform::db::fb::Status;
 
 namespace platform::db {
 
@@ -29,24 +32,6 @@ void check(IStatus* status) {
 } // namespace fb
 
 namespace {
-
-// A status object for one sequence of calls; `ok()` throws on an error.
-class Status {
-public:
-    Status()
-        : m_status(fb::master()->getStatus())
-        , m_wrapper(m_status) {}
-    ~Status() { m_status->dispose(); }
-    Status(const Status&) = delete;
-    Status& operator=(const Status&) = delete;
-
-    CheckStatusWrapper* operator&() { return &m_wrapper; }
-    void ok() { fb::check(&m_wrapper); }
-
-private:
-    IStatus* m_status;
-    CheckStatusWrapper m_wrapper;
-};
 
 IProvider* dispatcher() {
     static IProvider* p = fb::master()->getDispatcher();
@@ -141,7 +126,7 @@ FbTransaction::~FbTransaction() {
     if (m_tra) {
         Status st;
         m_tra->rollback(&st);
-        if (st.operator&()->getState() & IStatus::STATE_ERRORS)
+        if (st.failed())
             m_tra->release();
         m_tra = nullptr;
     }
@@ -187,7 +172,7 @@ FbAttachment::~FbAttachment() {
     if (m_att) {
         Status st;
         m_att->detach(&st);
-        if (st.operator&()->getState() & IStatus::STATE_ERRORS)
+        if (st.failed())
             m_att->release();
         m_att = nullptr;
     }

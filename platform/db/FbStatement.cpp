@@ -1,28 +1,15 @@
 #include "db/FbStatement.h"
 
+#include "db/FbStatus.h"
+
 #include <firebird/Interface.h>
 
 using namespace Firebird;
+using platform::db::fb::Status;
 
 namespace platform::db {
 
 namespace {
-
-class Status {
-public:
-    Status()
-        : m_status(fb::master()->getStatus())
-        , m_wrapper(m_status) {}
-    ~Status() { m_status->dispose(); }
-    Status(const Status&) = delete;
-    Status& operator=(const Status&) = delete;
-    CheckStatusWrapper* operator&() { return &m_wrapper; }
-    void ok() { fb::check(&m_wrapper); }
-
-private:
-    IStatus* m_status;
-    CheckStatusWrapper m_wrapper;
-};
 
 FieldType fieldTypeOf(unsigned sqlType, int scale, int subType, unsigned charSet) {
     switch (sqlType) {
@@ -301,7 +288,7 @@ int FbStatement::execute(ITransaction* transaction, const QVector<QVariant>& par
         }
     }
     const ISC_UINT64 affected = m_stmt->getAffectedRecords(&st);
-    if (st.operator&()->getState() & IStatus::STATE_ERRORS)
+    if (st.failed())
         return -1;
     return int(affected);
 }
@@ -335,7 +322,7 @@ void FbStatement::closeCursor() {
         return;
     Status st;
     m_cursor->close(&st);
-    if (st.operator&()->getState() & IStatus::STATE_ERRORS)
+    if (st.failed())
         m_cursor->release();
     m_cursor = nullptr;
     m_cursorTransaction = nullptr;
