@@ -1,51 +1,31 @@
 #include "StoreNames.h"
 
+#include "app/DocumentStore.h"
+
 namespace admin {
 
+// The naming rules themselves are the program's own (app/DocumentStore), so
+// the demo store is laid out exactly as the program looks for it.
 QString pad3(int n) {
-    if (n >= 0 && n <= 9)
-        return QStringLiteral("00") + QString::number(n);
-    if (n >= 10 && n <= 99)
-        return QStringLiteral("0") + QString::number(n);
-    return QString::number(n);
+    return docstore::Pad3(n);
 }
-
 QString pad2(int n) {
-    if (n > 9)
-        return QString::number(n);
-    return QStringLiteral("0") + QString::number(n);
+    return docstore::Pad2(n);
 }
-
 QString projectFolderPrefix(const QString& pkind, const QString& pkey) {
-    if (!pkey.isEmpty() && !pkind.isEmpty())
-        return pkey + u'-' + pkind + u'_';
-    if (!pkind.isEmpty())
-        return pkind + u'_';
-    if (!pkey.isEmpty())
-        return pkey + u'_';
-    return {};
+    return docstore::ProjectFolderPrefix(pkind, pkey);
 }
-
 QString documentsFolderName(const QDate& date) {
-    return QStringLiteral("Документы_") + QString::number(date.year());
+    return docstore::DocumentsFolderName(date);
 }
-
 QString safeFileName(const QString& text) {
-    QString s = text;
-    s.replace(u'/', u'_').replace(u'\\', u'_').replace(u'.', u'_');
-    return s;
+    return docstore::SafeFileName(text);
 }
-
 QString slashesToUnderscores(const QString& text) {
-    QString s = text;
-    s.replace(u'/', u'_').replace(u'\\', u'_');
-    return s;
+    return docstore::SlashesToUnderscores(text);
 }
-
 QString cleanFileName(const QString& text) {
-    QString s = text;
-    s.replace(u'"', u'\'').replace(u'/', u' ').replace(u':', u' ').replace(u'\\', u' ');
-    return s;
+    return docstore::CleanFileName(text);
 }
 
 QString limitedFolderName(const QString& name, int maxLength) {
