@@ -71,6 +71,9 @@ TMainForm::~TMainForm() = default;
 QAction* TMainForm::AddItem(QMenu* menu, const QString& caption, const QKeySequence& shortcut) {
     QAction* action = menu->addAction(caption);
     action->setShortcut(shortcut);
+    // The window holds every command too, so that the keys of items in a
+    // hidden menu ("Выбор") still work.
+    addAction(action);
     m_items << action;
     return action;
 }
