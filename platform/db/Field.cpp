@@ -60,7 +60,8 @@ QTime parseTime(const QString& text) {
     return QTime();
 }
 
-// Delphi-style display formats: dd, mm, yyyy, yy, hh, nn, ss for dates and
+// Display formats as the data module writes them: dd, mm (month), yyyy, yy,
+// hh, nn (minutes), ss for dates and
 // times; "0.00", "#,##0.00" for numbers.
 QString qtDateFormat(QString format) {
     format.replace(QLatin1String("mm"), QLatin1String("MM"));

@@ -73,7 +73,7 @@ public:
     QString displayFormat() const { return m_format; }
     void setDisplayFormat(const QString& format);
 
-    // Delphi-style number formats: up to three sections "positive;negative;
+    // Number formats: up to three sections "positive;negative;
     // zero" (the negative one shows the magnitude, without a sign; with one
     // section a minus sign leads), "0" a digit always shown, "#" a digit shown
     // when significant, "." the decimal point, "," anywhere asks for group
