@@ -83,8 +83,12 @@ QByteArray RowCodec::packMessage(const unsigned char* message, const QVector<QBy
         room += textBytesOfMessage(c, message + c.offset, &start) * 2;
     }
 
-    QByteArray row(m_headerSize + room, Qt::Uninitialized);
-    char* out = row.data();
+    // Packed into a scratch buffer first: the text's final length is known
+    // only after decoding, and a kept row should not carry unused room.
+    static thread_local QByteArray scratch;
+    if (scratch.size() < m_headerSize + room)
+        scratch.resize(std::max<qsizetype>(m_headerSize + room, 2 * scratch.size()));
+    char* out = scratch.data();
     std::memset(out, 0, size_t(m_headerSize));
     unsigned char* nulls = reinterpret_cast<unsigned char*>(out + m_slotsSize);
     int used = m_headerSize;
@@ -173,8 +177,7 @@ QByteArray RowCodec::packMessage(const unsigned char* message, const QVector<QBy
             break;
         }
     }
-    row.resize(used);
-    return row;
+    return QByteArray(out, used);
 }
 
 QByteArray RowCodec::fromValues(const QVector<QVariant>& values) const {
