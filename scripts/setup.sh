@@ -15,8 +15,8 @@ packages=(
   libxlsxwriter-dev libzip-dev
   # desktop services (opening files, mail composer)
   xdg-utils
-  # running the GUI without a display
-  xvfb xauth
+  # running the GUI without a display, and a font to draw it with
+  xvfb xauth fonts-dejavu-core
 )
 
 missing=()
