@@ -17,57 +17,6 @@ using platform::sql::tokenize;
 using platform::sql::TokenKind;
 using platform::sql::tokenText;
 
-QChar closingOf(QChar open) {
-    switch (open.unicode()) {
-    case u'(':
-        return u')';
-    case u'[':
-        return u']';
-    case u'{':
-        return u'}';
-    case u'<':
-        return u'>';
-    default:
-        return open;
-    }
-}
-
-// True when `t` (a literal between `quote` characters, doubled inside) has its closing quote.
-bool quotedIsClosed(QStringView t, QChar quote) {
-    if (t.size() < 2 || t.front() != quote || t.back() != quote)
-        return false;
-    const qsizetype last = t.size() - 1;
-    for (qsizetype i = 1; i < last; ++i) {
-        if (t[i] != quote)
-            continue;
-        if (i + 1 < last && t[i + 1] == quote)
-            ++i;
-        else
-            return false;
-    }
-    return true;
-}
-
-// The lexer lets an unterminated literal or comment run to the end of the
-// text; such a text is left alone rather than guessed at.
-bool isClosed(const QString& sql, const Token& t) {
-    const QStringView s = tokenText(sql, t);
-    switch (t.kind) {
-    case TokenKind::BlockComment:
-        return s.size() >= 4 && s.endsWith(u"*/");
-    case TokenKind::String:
-        if (s.front() == u'q' || s.front() == u'Q')
-            return s.size() >= 5 && s.back() == u'\'' && s[s.size() - 2] == closingOf(s[2]);
-        return quotedIsClosed(s, u'\'');
-    case TokenKind::QuotedIdent:
-        return quotedIsClosed(s, u'"');
-    case TokenKind::Parameter:
-        return s.size() < 2 || s[1] != u'"' || quotedIsClosed(s.mid(1), u'"');
-    default:
-        return true;
-    }
-}
-
 bool isSymbol(const QString& sql, const Token& t, QChar c) {
     return t.kind == TokenKind::Symbol && sql.at(t.begin) == c;
 }
@@ -84,7 +33,8 @@ struct Statement {
 std::optional<Statement> analyse(const QString& sql) {
     Statement st;
     for (const Token& t : tokenize(sql)) {
-        if (!isClosed(sql, t))
+        // An unterminated literal or comment: the text is left alone rather than guessed at.
+        if (!t.terminated)
             return std::nullopt;
         if (!t.isTrivia())
             st.tokens.push_back(t);
@@ -198,7 +148,7 @@ std::optional<FieldName> parseField(const QString& field) {
         return std::nullopt;
     const QVector<Token> tokens = tokenize(f.text);
     for (const Token& t : tokens) {
-        if (!isClosed(f.text, t))
+        if (!t.terminated)
             return std::nullopt;
         if (t.kind == TokenKind::Word && !isPlainName(tokenText(f.text, t)))
             return std::nullopt;

@@ -26,8 +26,9 @@ QChar closingOf(QChar open) {
     }
 }
 
-// Scans a literal that ends with `quote`, where a doubled quote stands for one.
-int scanQuoted(const QString& s, int pos, QChar quote) {
+// Scans a literal that ends with `quote`, where a doubled quote stands for
+// one; clears `terminated` when the text ends first.
+int scanQuoted(const QString& s, int pos, QChar quote, bool* terminated) {
     const int n = s.size();
     int i = pos + 1;
     while (i < n) {
@@ -40,6 +41,7 @@ int scanQuoted(const QString& s, int pos, QChar quote) {
         }
         ++i;
     }
+    *terminated = false;
     return n;
 }
 
@@ -53,6 +55,7 @@ QVector<Token> tokenize(const QString& s) {
         const int start = i;
         const QChar c = s[i];
         TokenKind kind = TokenKind::Symbol;
+        bool terminated = true;
         if (c.isSpace()) {
             while (i < n && s[i].isSpace())
                 ++i;
@@ -63,6 +66,7 @@ QVector<Token> tokenize(const QString& s) {
             kind = TokenKind::LineComment;
         } else if (c == u'/' && i + 1 < n && s[i + 1] == u'*') {
             const int close = s.indexOf(QStringLiteral("*/"), i + 2);
+            terminated = close >= 0;
             i = close < 0 ? n : close + 2;
             kind = TokenKind::BlockComment;
         } else if ((c == u'q' || c == u'Q') && i + 2 < n && s[i + 1] == u'\'') {
@@ -70,13 +74,14 @@ QVector<Token> tokenize(const QString& s) {
             int j = i + 3;
             while (j + 1 < n && !(s[j] == close && s[j + 1] == u'\''))
                 ++j;
-            i = j + 1 < n ? j + 2 : n;
+            terminated = j + 1 < n;
+            i = terminated ? j + 2 : n;
             kind = TokenKind::String;
         } else if (c == u'\'') {
-            i = scanQuoted(s, i, u'\'');
+            i = scanQuoted(s, i, u'\'', &terminated);
             kind = TokenKind::String;
         } else if (c == u'"') {
-            i = scanQuoted(s, i, u'"');
+            i = scanQuoted(s, i, u'"', &terminated);
             kind = TokenKind::QuotedIdent;
         } else if (isWordStart(c)) {
             while (i < n && isWordChar(s[i]))
@@ -88,7 +93,7 @@ QVector<Token> tokenize(const QString& s) {
             kind = TokenKind::Number;
         } else if (c == u':' && i + 1 < n && (isWordStart(s[i + 1]) || s[i + 1] == u'"')) {
             if (s[i + 1] == u'"') {
-                i = scanQuoted(s, i + 1, u'"');
+                i = scanQuoted(s, i + 1, u'"', &terminated);
             } else {
                 ++i;
                 while (i < n && isWordChar(s[i]))
@@ -98,7 +103,7 @@ QVector<Token> tokenize(const QString& s) {
         } else {
             ++i;
         }
-        out.push_back(Token{kind, start, i - start});
+        out.push_back(Token{kind, start, i - start, terminated});
     }
     return out;
 }

@@ -29,6 +29,9 @@ struct Token {
     TokenKind kind;
     int begin; // offset in the text
     int length;
+    // False for a literal, quoted name or comment whose closing the text
+    // lacks (it then runs to the end of the text).
+    bool terminated = true;
 
     int end() const { return begin + length; }
     bool isTrivia() const {
