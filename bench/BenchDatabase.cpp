@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <cstdio>
 
 using namespace platform::db;
 
@@ -82,6 +83,31 @@ void fillTable(FbAttachment& att, int rows) {
                         .arg(from)
                         .arg(to));
     }
+}
+
+int benchMain(const char* name, const QStringList& arguments, int defaultRepeat,
+              const std::function<int(int rows, int repeat)>& run) {
+    int rows = 200000;
+    int repeat = defaultRepeat;
+    for (int i = 1; i < arguments.size(); ++i) {
+        bool ok = true;
+        if (arguments[i] == QLatin1String("--rows") && i + 1 < arguments.size())
+            rows = arguments[++i].toInt(&ok);
+        else if (arguments[i] == QLatin1String("--repeat") && i + 1 < arguments.size())
+            repeat = arguments[++i].toInt(&ok);
+        else
+            ok = false;
+        if (!ok || rows < 1 || repeat < 1) {
+            std::fprintf(stderr, "usage: %s [--rows N] [--repeat N]\n", name);
+            return 2;
+        }
+    }
+    try {
+        return run(rows, repeat);
+    } catch (const Error& e) {
+        std::fprintf(stderr, "%s: %s\n", name, qPrintable(e.message()));
+    }
+    return 1;
 }
 
 } // namespace bench

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -43,5 +44,11 @@ void createSchema(platform::db::FbAttachment& att);
 // Rows 1..rows in batches of one EXECUTE BLOCK each: names of 30 to 70
 // Cyrillic characters, every seventh mark and every eleventh amount null.
 void fillTable(platform::db::FbAttachment& att, int rows);
+
+// The common command line of the benchmarks ([--rows N] [--repeat N]):
+// parses it, runs `run(rows, repeat)` and reports a database error; returns
+// the process's exit code.
+int benchMain(const char* name, const QStringList& arguments, int defaultRepeat,
+              const std::function<int(int rows, int repeat)>& run);
 
 } // namespace bench

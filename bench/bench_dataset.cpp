@@ -238,26 +238,5 @@ int run(int rows, int repeat) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    int rows = 200000;
-    int repeat = 5;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        bool ok = true;
-        if (args[i] == QLatin1String("--rows") && i + 1 < args.size())
-            rows = args[++i].toInt(&ok);
-        else if (args[i] == QLatin1String("--repeat") && i + 1 < args.size())
-            repeat = args[++i].toInt(&ok);
-        else
-            ok = false;
-        if (!ok || rows < 1 || repeat < 1) {
-            std::fprintf(stderr, "usage: bench_dataset [--rows N] [--repeat N]\n");
-            return 2;
-        }
-    }
-    try {
-        return run(rows, repeat);
-    } catch (const Error& e) {
-        std::fprintf(stderr, "bench_dataset: %s\n", qPrintable(e.message()));
-    }
-    return 1;
+    return benchMain("bench_dataset", app.arguments(), 5, run);
 }
